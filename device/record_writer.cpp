@@ -6,12 +6,29 @@
 
 namespace Device {
 
+QByteArray write_le32(std::uint32_t value)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+QByteArray write_at(QByteArray base, int offset, QByteArray const& bytes, char fill)
+{
+    if (offset < 0)
+        return base;
+    if (base.size() < offset + bytes.size())
+        base.append(QByteArray(offset + bytes.size() - base.size(), fill));
+    base.replace(offset, bytes.size(), bytes);
+    return base;
+}
+
 namespace {
 
 void append_le32(QByteArray& out, std::uint32_t value)
 {
-    for (int i = 0; i < 4; ++i)
-        out.append(char((value >> (8 * i)) & 0xFF));
+    out.append(write_le32(value));
 }
 
 void append_product(QByteArray& out, ProductInfoRaw product)

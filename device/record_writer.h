@@ -26,6 +26,13 @@ QByteArray write_string_field(QString const& text);
 QByteArray write_FW_Info_block(ProductInfoRaw product, QString const& name, QString const& revision,
                                QList<QPair<QString, QString>> const& details);
 
+// The four bytes of a 32-bit value, least significant first: the form of every marker.
+QByteArray write_le32(std::uint32_t value);
+
+// A copy of `base` with `bytes` written over it at `offset`; where `base` is too short it
+// is first grown with `fill` bytes. Places records, blocks and single markers anywhere.
+QByteArray write_at(QByteArray base, int offset, QByteArray const& bytes, char fill = '\0');
+
 // A plausible firmware image of `size` bytes: a vector table, the info block at
 // `block_offset`, then code-like bytes derived deterministically from `seed`.
 QByteArray write_firmware_image(QByteArray const& info_block, int size, int block_offset = 0x200,

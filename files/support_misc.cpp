@@ -60,8 +60,12 @@ bool mark_file_executable(QString path)
         return false;
     }
     qDebug() << "Changing file permissions to make it executable:" << path;
-    return file.setPermissions(file.permissions() | QFileDevice::ExeUser | QFileDevice::ExeGroup
-                               | QFileDevice::ExeOther);
+    // The User flags say what this process may do with the file, not the owner's bits
+    // (as root they are all set), yet setPermissions writes them as owner bits: keep
+    // the file's own bits by leaving them out.
+    const QFileDevice::Permissions own = file.permissions()
+        & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    return file.setPermissions(own | QFileDevice::ExeUser | QFileDevice::ExeGroup | QFileDevice::ExeOther);
 }
 
 QString maybe_use_file_instead_of_resource(QString name)
