@@ -41,6 +41,7 @@ constexpr int harness_failure_exit = 125;
 
 struct RunContext {
     GMainLoop* loop = nullptr;
+    guint stdin_source = 0;
     GPid child = 0;
     int exit_status = 0;
 };
@@ -83,7 +84,9 @@ gboolean on_stdin(gint fd, GIOCondition, gpointer data)
     const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n > 0)
         return G_SOURCE_CONTINUE;
-    g_main_loop_quit(static_cast<RunContext*>(data)->loop);
+    auto* ctx = static_cast<RunContext*>(data);
+    ctx->stdin_source = 0;
+    g_main_loop_quit(ctx->loop);
     return G_SOURCE_REMOVE;
 }
 
@@ -141,11 +144,12 @@ int serve(StateFolder const& state)
     std::fflush(stdout);
     const guint term = g_unix_signal_add(SIGTERM, forward_sigterm, &ctx);
     const guint intr = g_unix_signal_add(SIGINT, forward_sigint, &ctx);
-    const guint in = g_unix_fd_add(0, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), on_stdin, &ctx);
+    ctx.stdin_source = g_unix_fd_add(0, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), on_stdin, &ctx);
     g_main_loop_run(ctx.loop);
     g_source_remove(term);
     g_source_remove(intr);
-    g_source_remove(in);
+    if (ctx.stdin_source)
+        g_source_remove(ctx.stdin_source);
     g_main_loop_unref(ctx.loop);
     return 0;
 }
