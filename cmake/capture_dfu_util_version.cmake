@@ -11,11 +11,12 @@ file(WRITE ${CPP_OUT}
 #include <QString>
 
 namespace {
-const char expected_bytes[] = {${bytes} 0};
+// Unsigned, so that bytes above 0x7F (non-ASCII text) are valid initialisers.
+const unsigned char expected_bytes[] = {${bytes} 0};
 }
 
 namespace DFU { namespace dfu_util {
 extern const QString expected_output_of_execution_test;
-const QString expected_output_of_execution_test = QString::fromUtf8(expected_bytes);
+const QString expected_output_of_execution_test = QString::fromUtf8(reinterpret_cast<char const*>(expected_bytes));
 } }
 ")

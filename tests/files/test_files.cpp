@@ -154,7 +154,7 @@ private slots:
         QTest::newRow("failure first, not strict")
             << std::vector<ID>{Files::uploaded_OTP_bin, Files::desired_FW_dfu} << false << true
             << QStringList{failed("uploaded_OTP.bin"), extracted("firmware.dfu")} << QStringList{"firmware.dfu"};
-        QTest::newRow("identifier without a name") << std::vector<ID>{ID(42)} << true << false
+        QTest::newRow("identifier without a name") << std::vector<ID>{ID(7)} << true << false
                                                    << QStringList{failed("")} << QStringList();
     }
 
