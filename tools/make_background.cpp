@@ -26,11 +26,12 @@ int main(int argc, char** argv)
     p.setRenderHint(QPainter::Antialiasing);
 
     // Backdrop: dark slate at the top, where the light title texts stand, turning
-    // into a light band at the bottom for the black status line.
+    // into a light band at the bottom for the black status line. The turn lies
+    // between the last instruction (y 428 to about 448) and the status line (y 483).
     QLinearGradient backdrop(0, 0, 0, 517);
     backdrop.setColorAt(0.0, QColor(38, 44, 54));
-    backdrop.setColorAt(0.80, QColor(62, 70, 84));
-    backdrop.setColorAt(0.90, QColor(214, 218, 224));
+    backdrop.setColorAt(0.87, QColor(62, 70, 84));
+    backdrop.setColorAt(0.92, QColor(214, 218, 224));
     backdrop.setColorAt(1.0, QColor(236, 238, 241));
     p.fillRect(image.rect(), backdrop);
 
