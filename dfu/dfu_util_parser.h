@@ -6,7 +6,7 @@
 
 class DfuUtilParser {
 public:
-    enum Status { no_dfu_device = 0, one_dfu_device = 1, invalid_dfu_device = 2, multiple_dfu_devices = 3 };
+    enum Status : int { no_dfu_device = 0, one_dfu_device = 1, invalid_dfu_device = 2, multiple_dfu_devices = 3 };
 
     static const QString prefix_RE;
     static const QString extract_serial_RE;
