@@ -41,6 +41,8 @@ constexpr int run_wait_logged_after_ms = 30000;
 constexpr int run_cancel_poll_interval_ms = 50;
 // Exit code of a run whose program could not be started (missing, not executable).
 constexpr int exit_code_not_started = -2;
+// Exit code given to a read whose run reported success but delivered no or too little data.
+constexpr int exit_code_missing_data = -3;
 
 CommandResult run_command(CmdID id, QStringList const& extra);
 

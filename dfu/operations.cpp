@@ -44,6 +44,30 @@ Device::FW_Info decode_FW_Info_file(QString const& path)
     return Device::make_FW_Info(path);
 }
 
+// What upload_FW_info asks for: the first 2048 bytes of flash.
+constexpr int fw_info_area_bytes = 2048;
+
+// One read of the info area: the run's result, and the block when the run delivered
+// the whole area.
+struct FW_Info_read {
+    CommandResult result;
+    bool complete = false;
+    Device::FW_Info block;
+};
+
+FW_Info_read read_FW_Info_area()
+{
+    FW_Info_read read;
+    const QString target = Files::path_of(Files::uploaded_FW_info_fileName_bin);
+    support_misc::ensure_file_is_deleted(target);
+    read.result = run_command(upload_FW_info, {target});
+    if (read.result.exit_code != 0)
+        return read;
+    read.complete = size_of_binary_file(target) == fw_info_area_bytes;
+    read.block = decode_FW_Info_file(target);
+    return read;
+}
+
 QString product_mismatch_text(DeviceInfo const& info)
 {
     return QStringLiteral("FW assumed invalid because of product type mismatch.") + QStringLiteral("\nOTP contains")
@@ -55,15 +79,11 @@ QString product_mismatch_text(DeviceInfo const& info)
 // The item is not consulted: every command selects the device by its vendor alone.
 Device::FW_Info read_FW_Info(DeviceItem const* /*item*/)
 {
-    const QString target = Files::path_of(Files::uploaded_FW_info_fileName_bin);
-    support_misc::ensure_file_is_deleted(target);
-    const CommandResult result = run_command(upload_FW_info, {target});
-    if (result.exit_code != 0)
-        return Device::FW_Info{};
-    return decode_FW_Info_file(target);
+    const FW_Info_read read = read_FW_Info_area();
+    return read.result.exit_code == 0 ? read.block : Device::FW_Info{};
 }
 
-CommandResult read_device_info(DeviceItem const* item, DeviceInfo* info)
+CommandResult read_device_info(DeviceItem const* /*item*/, DeviceInfo* info)
 {
     DeviceInfo scratch;
     if (info == nullptr)
@@ -83,7 +103,19 @@ CommandResult read_device_info(DeviceItem const* item, DeviceInfo* info)
     info->valid = true;
     qInfo() << QString(info->OTP_info);
 
-    info->FW_info = read_FW_Info(item);
+    // A device whose flash could not be read is not judged on an empty revision: that
+    // would offer an upgrade to a device that cannot be read (for example when another
+    // vendor's DFU device makes dfu-util refuse to choose). The read is reported as
+    // failed, and the device is left alone until it goes away.
+    const FW_Info_read fw = read_FW_Info_area();
+    if (fw.result.exit_code != 0 || !fw.complete) {
+        info->FW_info = Device::FW_Info{};
+        result.exit_code = fw.result.exit_code != 0 ? fw.result.exit_code : exit_code_missing_data;
+        result.output += fw.result.output + QStringLiteral("Reading the firmware info block failed.");
+        qInfo().noquote() << result.output;
+        return result;
+    }
+    info->FW_info = fw.block;
     const bool accepted = info->FW_info.product == info->OTP_info.product
                           || (info->OTP_info.blank && have_service_build());
     if (accepted) {
