@@ -60,7 +60,7 @@ done
 if ((BUILD)); then
     echo "bench: building in $BUILD_DIR" >&2
     cmake -S "$SOURCE_DIR" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_PROJECT_vantrel_upgrade_tool_INCLUDE="$BENCH_DIR/attach.cmake" >/dev/null
+        -DVANTREL_BUILD_BENCH=ON >/dev/null
     targets=(vantrel-upgrade-tool vantrel_simulator_data vantrel_bench)
     # The emulated bootloader is built only where umockdev is installed.
     if ninja -C "$BUILD_DIR" -t targets all | grep -q '^dfuse-emulator:'; then

@@ -1,5 +1,6 @@
-# The benchmark programs, built into <build>/bench. Read at the end of the project's
-# top-level directory (see attach.cmake), so every library target already exists.
+# The benchmark programs, built into <build>/bench. Included at the end of the
+# project's top-level CMakeLists.txt (option VANTREL_BUILD_BENCH), so every library
+# target already exists.
 set(VANTREL_BENCH_OUTPUT_DIR ${CMAKE_BINARY_DIR}/bench)
 
 add_executable(bench-probe

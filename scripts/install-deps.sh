@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qtbase5-dev qtbase5-dev-tools
+    qtbase5-dev qtbase5-dev-tools libxcb1-dev
     dfu-util patchelf libusb-1.0-0 python3
     fonts-cantarell
     xvfb xauth xdotool x11-apps imagemagick
