@@ -33,10 +33,11 @@ build_dir=${VANTREL_FUZZ_BUILD_DIR:-$source_dir/build-fuzz}
 
 # Longest input per target: a little beyond what the device or the file ever gives.
 declare -A max_len=([otp_info]=1024 [fw_info]=4096 [dfu_listing]=4096 [gui_settings]=8192)
-# Qt's JSON reader leaks on duplicated keys (see suppressions/gui_settings.supp): checking
-# for leaks after every such input would cost most of the run, so the settings reader is
-# checked for leaks once, when the run ends.
-declare -A extra_flags=([gui_settings]=-detect_leaks=0)
+# Qt's JSON reader leaks on duplicated keys (see suppressions/gui_settings.supp). Checking
+# for leaks after every such input would cost most of the run, and over a long run the
+# lost memory would reach the RSS limit: the settings reader runs in forked jobs, each
+# checked for leaks of its own when it ends, its memory returned.
+declare -A extra_flags=([gui_settings]="-fork=1 -detect_leaks=0")
 for target in "${targets[@]}"; do
     if [[ -z ${max_len[$target]:-} ]]; then
         echo "run_fuzzers.sh: no fuzz target '$target' (known: ${all_targets[*]})" >&2
@@ -89,14 +90,19 @@ for target in "${targets[@]}"; do
     fi
 
     status=0
+    started=$(date +%s)
     "$binary" "$corpus" "$seeds" -dict="$fuzz_dir/dictionaries/$target.dict" \
         -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=25 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts" ${extra_flags[$target]:-} >>"$log" 2>&1 || status=$?
+    elapsed=$(( $(date +%s) - started ))
 
+    # A single process prints its final figures; forked jobs leave only their status lines.
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
     [[ -n $executions ]] || executions=$(grep -o '^#[0-9]*' "$log" | tail -n1 | tr -d '#')
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n1)
-    corpus_size=$(grep -o 'corp: [0-9]*/[0-9]*[a-zA-Z]*' "$log" | tail -n1 | sed 's/corp: //; s|/| units, |')
+    [[ -n $rate || -z $executions ]] || rate=$(( executions / (elapsed > 0 ? elapsed : 1) ))
+    corpus_size=$(grep -oE 'corp: [0-9]+(/[0-9]+[a-zA-Z]*)?' "$log" | tail -n1 | sed 's/corp: //; s|/| units, |')
+    [[ $corpus_size == *units* ]] || corpus_size="${corpus_size:+$corpus_size units}"
     if (( status == 0 )); then
         outcome=ok
     else

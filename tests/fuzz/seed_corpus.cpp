@@ -1,5 +1,4 @@
-// The seed inputs of every fuzz target that are made in code: records and blocks written
-// by the shared writer, listings and settings texts for the cases that matter.
+// The seed inputs made in code for every fuzz target: written records, listings and settings texts.
 #include "tests/fuzz/seed_corpus.h"
 
 #include "device/fw_info.h"

@@ -10,15 +10,24 @@ class TestFuzzRegressions : public QObject {
     Q_OBJECT
 
 private:
-    // Every file of `dir` becomes one row for `target`.
-    static void add_files(QString const& target, QString const& dir, QStringList const& filters = {})
+    // Every file of `dir` becomes one row for `target`; returns how many.
+    static int add_files(QString const& target, QString const& dir, QStringList const& filters = {})
     {
         const QDir folder(dir);
-        for (QString const& name : folder.entryList(filters, QDir::Files, QDir::Name)) {
+        const QStringList names = folder.entryList(filters, QDir::Files, QDir::Name);
+        for (QString const& name : names) {
             QFile file(folder.filePath(name));
-            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            if (!file.open(QIODevice::ReadOnly))
+                qFatal("cannot read %s", qPrintable(file.fileName()));
             QTest::newRow(qPrintable(target + QLatin1Char('/') + name)) << target << file.readAll();
         }
+        return names.size();
+    }
+
+    static void check(QString const& target, QByteArray const& input)
+    {
+        const QStringList faults = FuzzChecks::check_input(target, input);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 
 private slots:
@@ -32,16 +41,19 @@ private slots:
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QByteArray>("input");
-        QTest::newRow("no input: the rules hold for nothing at all") << QStringLiteral("otp_info") << QByteArray();
+        int kept = 0;
         for (QString const& target : FuzzChecks::target_names())
-            add_files(target, QStringLiteral(VANTREL_FUZZ_REGRESSIONS_DIR "/") + target);
+            kept += add_files(target, QStringLiteral(VANTREL_FUZZ_REGRESSIONS_DIR "/") + target);
+        if (kept == 0)
+            QTest::newRow("none kept") << QString() << QByteArray();
     }
     void regressions()
     {
         QFETCH(QString, target);
         QFETCH(QByteArray, input);
-        const QStringList faults = FuzzChecks::check_input(target, input);
-        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+        if (target.isEmpty())
+            QSKIP("no fuzz target has failed on an input yet");
+        check(target, input);
     }
 
     // The seeds: the rules must hold on the inputs the fuzzers start from, or every run
@@ -60,7 +72,9 @@ private slots:
     }
     void seeds()
     {
-        regressions();
+        QFETCH(QString, target);
+        QFETCH(QByteArray, input);
+        check(target, input);
     }
 };
 
