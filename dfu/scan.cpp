@@ -4,6 +4,8 @@
 #include "dfu/command.h"
 #include "dfu/dfu_util_parser.h"
 
+#include <QDebug>
+
 namespace DFU {
 
 ScanResult scan_for_devices(QString output)
@@ -18,12 +20,36 @@ ScanResult scan_for_devices(QString output)
     return result;
 }
 
+QString other_dfu_device_line(QString const& output)
+{
+    // The start of the supported bootloader's lines, as the parser matches them.
+    const QString bootloader = QStringLiteral("Found DFU: [0483:df11] ver=2200");
+    for (QString const& line : output.split(QLatin1Char('\n'))) {
+        const bool dfu_capable =
+            line.startsWith(QLatin1String("Found DFU: ")) || line.startsWith(QLatin1String("Found Runtime: "));
+        if (dfu_capable && !line.startsWith(bootloader))
+            return line;
+    }
+    return QString();
+}
+
 ScanResult make_scan()
 {
     const CommandResult run = run_command(list, {});
     if (run.exit_code != 0)
         return ScanResult{};
-    return scan_for_devices(run.output);
+    ScanResult result = scan_for_devices(run.output);
+    if (result.error == 0) {
+        const QString other = other_dfu_device_line(run.output);
+        // Logged once while the same line keeps coming; scans follow each other quickly.
+        thread_local QString last_logged;
+        if (!other.isEmpty() && other != last_logged)
+            qInfo() << "Another DFU device is connected:" << other;
+        last_logged = other;
+        if (!other.isEmpty())
+            result.error = 1;
+    }
+    return result;
 }
 
 } // namespace DFU

@@ -230,6 +230,17 @@ SM_A::Step SM_A::step_A4()
 SM_A::Step SM_A::step_A5()
 {
     emit sig_A5_entered();
+    // dfu-util writes to whatever device it finds, and the offered one may have been
+    // swapped for another since the last scan: write only while it is still the one.
+    const DFU::ScanResult scan = DFU::make_scan();
+    if (!is_single_device(scan) || scan.devices.first().serial != current_serial) {
+        {
+            QMutexLocker lock(&mutex);
+            downloading = false;
+        }
+        qInfo() << "SM_A: Download not started: the device it was offered to is no longer the one connected";
+        return Step::A0;
+    }
     emit sig_FwDownloading();
     DFU::download_FW_to_device(bin_file);
     {
