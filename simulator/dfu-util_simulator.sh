@@ -2,7 +2,7 @@
 # Stand-in for dfu-util 0.11 driving simulated STM32 DfuSe bootloaders, with state kept between calls.
 #
 #   dfu-util_simulator.sh --dfu-util-command NAME [--fast-progress] [dfu-util options]
-#   dfu-util_simulator.sh --dfu-util-command setup_prepared_config CONFIG|help
+#   dfu-util_simulator.sh --dfu-util-command setup_prepared_config CONFIG [MODIFIER...]|help
 #
 # NAME is the command the caller stands it in for (list, version, upload_OTP, upload_FW,
 # download_FW, setup_prepared_config); the dfu-util options that follow decide what
@@ -14,6 +14,8 @@
 # $VANTREL_SIMULATOR_STATE_DIR if set, else vantrel-dfu-util-simulator in
 # $XDG_RUNTIME_DIR, else vantrel-dfu-util-simulator-UID in the temporary directory.
 # Without state the device is the carried product with an older firmware revision.
+# Every listing, read and write is noted, one line each, in the file "log" of the state
+# folder; it survives changes of configuration.
 set -uo pipefail
 
 readonly EX_OK=0 EX_USAGE=64 EX_NOINPUT=66 EX_SOFTWARE=70 EX_CANTCREAT=73 EX_IOERR=74
@@ -45,6 +47,13 @@ readonly configurations=(
     "read-back-differs:a device that stores one byte wrongly on every download"
     "leave-error:a device that resets before answering the leave request (exit 74, download good)"
     "write-error:a device that fails to write flash (exit 74, flash left erased)"
+    "alternating:two devices, the carried product (older revision) and another product, taking each other's place at every listing"
+)
+# Modifiers that may follow the configuration's name, applied to its (first) device.
+readonly modifiers=(
+    "serial=HEX:the device's serial number"
+    "read-back=short|empty:a read of flash longer than 2048 bytes returns one byte less, or nothing (exit 0)"
+    "listing=hang:every listing hangs until it is killed (five minutes at most)"
 )
 readonly default_configuration=older-revision
 readonly serial_1=3276365D3133
@@ -63,6 +72,7 @@ readonly alt_sizes=(1048576 16 528 4)
 readonly alt_files=(flash.bin "" otp.bin "")
 
 warn() { printf 'dfu-util: %s\n' "$*" >&2; }
+note() { printf '%s\n' "$*" >>"$state_root/log"; } # words: one line in the state folder's log
 fail() { # code message...
     local code=$1
     shift
@@ -135,9 +145,9 @@ device_dirs() { # prints the state folder of every device, in bus order
     done
 }
 
-load_device() { # dir: sets serial devnum usb_path absent_listings otp_read download_fault
+load_device() { # dir: sets serial devnum usb_path absent_listings otp_read download_fault read_back
     local key value
-    serial='' devnum=0 usb_path='' absent_listings=0 otp_read=ok download_fault=none
+    serial='' devnum=0 usb_path='' absent_listings=0 otp_read=ok download_fault=none read_back=ok
     while IFS='=' read -r key value; do
         case $key in
         serial) serial=$value ;;
@@ -146,6 +156,7 @@ load_device() { # dir: sets serial devnum usb_path absent_listings otp_read down
         absent_listings) absent_listings=$value ;;
         otp_read) otp_read=$value ;;
         download_fault) download_fault=$value ;;
+        read_back) read_back=$value ;;
         esac
     done <"$1/device.conf"
 }
@@ -154,7 +165,8 @@ save_device() { # dir: writes the variables of load_device, replacing the file i
     local tmp
     tmp=$(mktemp "$1/.device.conf.XXXXXX") || own_error $EX_SOFTWARE "cannot write in $1"
     printf '%s=%s\n' serial "$serial" devnum "$devnum" usb_path "$usb_path" \
-        absent_listings "$absent_listings" otp_read "$otp_read" download_fault "$download_fault" >"$tmp"
+        absent_listings "$absent_listings" otp_read "$otp_read" download_fault "$download_fault" \
+        read_back "$read_back" >"$tmp"
     mv -f "$tmp" "$1/device.conf"
 }
 
@@ -171,7 +183,7 @@ data_file() { # name: a file served by the simulator, checked to exist
 add_device() { # config_dir index serial devnum usb_path otp_file flash_file [otp_read [download_fault]]
     local dir=$1/devices/$2
     mkdir -p "$dir"
-    serial=$3 devnum=$4 usb_path=$5 absent_listings=0 otp_read=${8:-ok} download_fault=${9:-none}
+    serial=$3 devnum=$4 usb_path=$5 absent_listings=0 otp_read=${8:-ok} download_fault=${9:-none} read_back=ok
     cp "$(data_file "$6")" "$dir/otp.bin" || own_error $EX_SOFTWARE "cannot copy $6"
     if [[ -n $7 ]]; then
         cp "$(data_file "$7")" "$dir/flash.bin" || own_error $EX_SOFTWARE "cannot copy $7"
@@ -189,10 +201,34 @@ known_configuration() {
     return 1
 }
 
+# Applies one modifier to a configuration being built; false when it names none.
+apply_modifier() { # config_dir KEY=VALUE
+    local dir=$1/devices/1 key=${2%%=*} value=${2#*=}
+    [[ $2 == *=* ]] || return 1
+    case $key in
+    serial | read-back)
+        [[ -f $dir/device.conf ]] || return 1
+        if [[ $key == serial ]]; then
+            [[ $value =~ ^[0-9A-Fa-f]+$ ]] || return 1
+        else
+            [[ $value =~ ^(short|empty)$ ]] || return 1
+        fi
+        load_device "$dir"
+        if [[ $key == serial ]]; then serial=$value; else read_back=$value; fi
+        save_device "$dir"
+        ;;
+    listing)
+        [[ $value == hang ]] || return 1
+        printf 'hang\n' >"$1/listing"
+        ;;
+    *) return 1 ;;
+    esac
+}
+
 # Builds the configuration in a new folder, then points "current" at it in one rename,
 # so that a call interrupted halfway leaves the previous state intact.
-prepare_configuration() { # name
-    local name=$1 new old link
+prepare_configuration() { # name [modifier...]
+    local name=$1 new old link modifier
     new=$(mktemp -d "$state_root/config.XXXXXX") || own_error $EX_SOFTWARE "cannot write in $state_root"
     local carried_otp=otp-carried-product.bin older=firmware-older-revision.bin
     case $name in
@@ -211,12 +247,24 @@ prepare_configuration() { # name
     read-back-differs) add_device "$new" 1 $serial_1 5 1-1 $carried_otp $older ok corrupt ;;
     leave-error) add_device "$new" 1 $serial_1 5 1-1 $carried_otp $older ok leave-error ;;
     write-error) add_device "$new" 1 $serial_1 5 1-1 $carried_otp $older ok write-error ;;
+    alternating)
+        add_device "$new" 1 $serial_1 5 1-1 $carried_otp $older
+        add_device "$new" 2 $serial_2 9 1-2 otp-other-product.bin firmware-other-product.bin
+        # Which device the last listing showed: the first listing shows device 1.
+        printf '2\n' >"$new/alternating"
+        ;;
     *)
         rm -rf "$new"
         own_error $EX_SOFTWARE "no prepared configuration '$name'"
         ;;
     esac
-    printf '%s\n' "$name" >"$new/name"
+    for modifier in "${@:2}"; do
+        if ! apply_modifier "$new" "$modifier"; then
+            rm -rf "$new"
+            own_error $EX_USAGE "no modifier '$modifier' for configuration '$name'"
+        fi
+    done
+    printf '%s\n' "${*}" >"$new/name"
     old=$(readlink "$state_root/current" 2>/dev/null || true)
     link=$state_root/.current.$$
     ln -sfn "${new##*/}" "$link" && mv -fT "$link" "$state_root/current" ||
@@ -297,10 +345,31 @@ memory_bytes() { # file offset length: the bytes stored there, erased memory pas
 
 # --- the commands --------------------------------------------------------------------
 
+# The number of the device that the last listing showed, in an alternating
+# configuration (before the first listing, the last device); 0: every device is present.
+shown_device() {
+    local file=$state_root/current/alternating
+    [[ -f $file ]] && cat "$file" || printf '0\n'
+}
+
 cmd_list() {
-    local dir alt
+    local dir alt index=0 shown listed=()
     banner
+    if [[ -f $state_root/current/listing ]]; then
+        note "list hangs pid=$$"
+        exec 9>&- # others may change the devices meanwhile
+        # Bounded, so that a run nobody ends does not outlive its test for long.
+        sleep 300
+        exit $EX_IOERR
+    fi
+    shown=$(shown_device)
+    if ((shown > 0)); then
+        shown=$((shown % $(device_dirs | wc -l) + 1))
+        printf '%s\n' "$shown" >"$state_root/current/alternating"
+    fi
     while IFS= read -r dir; do
+        index=$((index + 1))
+        ((shown == 0 || shown == index)) || continue
         load_device "$dir"
         if ((absent_listings > 0)); then
             absent_listings=$((absent_listings - 1))
@@ -311,14 +380,19 @@ cmd_list() {
             printf 'Found DFU: [0483:df11] ver=2200, devnum=%s, cfg=1, intf=0, path="%s", alt=%s, name="%s", serial="%s"\n' \
                 "$devnum" "$usb_path" "$alt" "${alt_names[$alt]}" "$serial"
         done
+        listed+=("$serial")
     done < <(device_dirs)
+    note list "${listed[@]}"
     exit $EX_OK
 }
 
 select_device() { # sets device_dir to the one device present, or fails as dfu-util does
-    local dir found=()
+    local dir found=() index=0 shown
+    shown=$(shown_device)
     if [[ $alt =~ ^[0-3]$ ]]; then
         while IFS= read -r dir; do
+            index=$((index + 1))
+            ((shown == 0 || shown == index)) || continue
             load_device "$dir"
             ((absent_listings > 0)) && continue
             [[ -n $serial_filter && $serial_filter != "$serial" ]] && continue
@@ -376,6 +450,7 @@ cmd_upload() {
         fail $EX_USAGE "$(printf 'Page at 0x%08x is not readable' "$unreadable")"
     fi
     if ((alt == 2)) && [[ $otp_read == fail ]]; then
+        note upload-failed "$serial" "alt=$alt"
         progress_line Upload "$length" 0
         printf ' failed!\n'
         fail $EX_IOERR "Error during upload"
@@ -384,6 +459,13 @@ cmd_upload() {
     [[ -n ${alt_files[alt]} ]] && memory=$device_dir/${alt_files[alt]}
     memory_bytes "$memory" $((address - base)) "$length" >>"$file" ||
         fail $EX_CANTCREAT "Cannot write file $file"
+    if ((alt == 0 && length > transfer_size)); then
+        case $read_back in
+        short) truncate -s $((length - 1)) "$file" ;;
+        empty) : >"$file" ;;
+        esac
+    fi
+    note upload "$serial" "alt=$alt" "length=$length" "read-back=$read_back"
     progress Upload "$length" $((upload_chunk_ms * ((length + transfer_size - 1) / transfer_size)))
     printf 'Upload done.\n'
     exit $EX_OK
@@ -418,11 +500,15 @@ cmd_download() {
         fail $EX_IOERR "$(printf 'Last page at 0x%08x is not writeable' $((address + size - 1)))"
     fi
     printf 'Downloading element to address = 0x%08x, size = %d\n' "$address" "$size"
+    note download-start "$serial"
+    # The pages are erased before the write: a download cut short leaves them erased.
+    local offset=$((address - base))
+    { memory_bytes "$flash" 0 "$offset" && erased "$size"; } >"$flash.new" && replace_file "$flash"
+    note erased "$serial"
     progress "Erase   " "$size" $erase_total_ms
     printf 'Erase    done.\n'
-    local offset=$((address - base))
     if [[ $download_fault == write-error ]]; then
-        { memory_bytes "$flash" 0 "$offset" && erased "$size"; } >"$flash.new" && replace_file "$flash"
+        note write-failed "$serial"
         progress_line Download "$size" 0
         printf ' failed!\n'
         printf '%s\n' "DFU state(10) = dfuERROR, status(3) = Device is unable to write memory" >&2
@@ -436,6 +522,7 @@ cmd_download() {
         flip_byte "$flash.new" "$bad"
     fi
     replace_file "$flash"
+    note written "$serial"
     printf 'Download done.\n'
     printf 'File downloaded successfully\n'
     ((leave)) || exit $EX_OK
@@ -453,9 +540,14 @@ cmd_setup_prepared_config() { # name
     local entry current=''
     if [[ ${1:-} == help || -z ${1:-} ]]; then
         [[ -r $state_root/current/name ]] && current=$(<"$state_root/current/name")
+        current=${current%% *}
         printf 'Prepared configurations (--dfu-util-command setup_prepared_config NAME):\n'
         for entry in "${configurations[@]}"; do
             printf '  %-26s %s%s\n' "${entry%%:*}" "${entry#*:}" "$([[ ${entry%%:*} == "$current" ]] && printf ' [current]')"
+        done
+        printf 'Modifiers that may follow the name:\n'
+        for entry in "${modifiers[@]}"; do
+            printf '  %s\n      %s\n' "${entry%%:*}" "${entry#*:}"
         done
         printf 'State folder: %s (delete it to start again from %s)\n' "$state_root" "$default_configuration"
         [[ -n ${1:-} ]] && exit $EX_OK
@@ -467,8 +559,8 @@ cmd_setup_prepared_config() { # name
         printf '\n' >&2
         exit $EX_USAGE
     fi
-    prepare_configuration "$1"
-    printf 'Simulated devices set up: %s\n' "$1"
+    prepare_configuration "$@"
+    printf 'Simulated devices set up: %s\n' "$*"
     exit $EX_OK
 }
 
