@@ -5,6 +5,17 @@
 # state and the tool's working directory in it.
 set -euo pipefail
 
+# The flow's state lines and the install button's enabling, as the tool logs them.
+readonly B1="SM_B: entered B1: No (DFU-SE) dev. conn."
+readonly B2="SM_B: entered B2: Conn. to (DFU-SE) dev. with diff. FW rev."
+readonly B3="SM_B: entered B3: Upgrading FW"
+readonly B4="SM_B: entered B4: Uploading and verifying FW"
+readonly B6="SM_B: entered B6: FW in dev. matches"
+readonly B7="SM_B: entered B7: FW in dev. differs"
+readonly B8="SM_B: entered B8: Invalid (DFU-SE) dev. conn."
+readonly B9="SM_B: entered B9: Conn. to (DFU-SE) dev. with Empty OTP."
+readonly ENABLED="Download  enabled"
+
 # Upper bounds for waiting on the tool; generous, they only stop a hung run.
 readonly WAIT_FOR_LINE_S=60
 readonly WAIT_FOR_EXIT_S=30
@@ -70,18 +81,23 @@ window_id() {
     xdotool search --sync --onlyvisible --name "^Vantrel Firmware Upgrade Tool$" | head -n 1
 }
 
-# Clicks with the real pointer at the centre of the install button, whose place in
-# the window is fixed in design pixels (207, 417, 250 x 40) and scales with the window.
-click_install_button() {
+# Screen position "X Y" of the install button's centre; its place in the window is
+# fixed in design pixels (207, 417, 250 x 40) and scales with the window.
+install_button_point() {
     local id geometry x y w
     id=$(window_id)
     geometry=$(xdotool getwindowgeometry --shell "$id")
     x=$(sed -n 's/^X=//p' <<<"$geometry")
     y=$(sed -n 's/^Y=//p' <<<"$geometry")
     w=$(sed -n 's/^WIDTH=//p' <<<"$geometry")
-    local cx=$((x + (207 + 125) * w / 665))
-    local cy=$((y + (417 + 20) * w / 665))
-    xdotool mousemove --sync "$cx" "$cy" click 1
+    printf '%s %s' $((x + (207 + 125) * w / 665)) $((y + (417 + 20) * w / 665))
+}
+
+# Clicks with the real pointer at the centre of the install button.
+click_install_button() {
+    local point
+    point=$(install_button_point)
+    xdotool mousemove --sync ${point% *} ${point#* } click 1
 }
 
 # Saves a picture of the tool's window (of the whole screen if the window is gone).

@@ -8,15 +8,6 @@ TOOL=$1 SIM_DIR=$2 OUT_DIR=$3 SCENARIO=$4
 source "$(dirname "$0")/e2e_lib.sh"
 e2e_setup
 
-readonly B1="SM_B: entered B1: No (DFU-SE) dev. conn."
-readonly B2="SM_B: entered B2: Conn. to (DFU-SE) dev. with diff. FW rev."
-readonly B3="SM_B: entered B3: Upgrading FW"
-readonly B4="SM_B: entered B4: Uploading and verifying FW"
-readonly B6="SM_B: entered B6: FW in dev. matches"
-readonly B7="SM_B: entered B7: FW in dev. differs"
-readonly B8="SM_B: entered B8: Invalid (DFU-SE) dev. conn."
-readonly B9="SM_B: entered B9: Conn. to (DFU-SE) dev. with Empty OTP."
-readonly ENABLED="Download  enabled"
 # How long a refused device is watched for an offer that must not come.
 readonly WATCH_S=3
 

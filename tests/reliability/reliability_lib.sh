@@ -4,14 +4,6 @@
 # Expects: TOOL, SIM_DIR, OUT_DIR, CARRIED_DIR, EMULATOR (may be empty), SCENARIO.
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e_lib.sh"
 
-readonly B1="SM_B: entered B1: No (DFU-SE) dev. conn."
-readonly B2="SM_B: entered B2: Conn. to (DFU-SE) dev. with diff. FW rev."
-readonly B3="SM_B: entered B3: Upgrading FW"
-readonly B4="SM_B: entered B4: Uploading and verifying FW"
-readonly B6="SM_B: entered B6: FW in dev. matches"
-readonly B7="SM_B: entered B7: FW in dev. differs"
-readonly B8="SM_B: entered B8: Invalid (DFU-SE) dev. conn."
-readonly ENABLED="Download  enabled"
 readonly CONNECTED="Device connected with:"
 readonly MATCHES="SM_B: /sig_FwMatches"
 readonly DIFFERS="SM_B: /sig_FwDiffers"
@@ -159,17 +151,8 @@ start_tool_emulated() {
 
 # --- the window -------------------------------------------------------------------------
 
-# Screen position of the install button's centre, found before it is needed, so that
-# the click itself takes no time.
-install_button_point() {
-    local id geometry x y w
-    id=$(window_id)
-    geometry=$(xdotool getwindowgeometry --shell "$id")
-    x=$(sed -n 's/^X=//p' <<<"$geometry")
-    y=$(sed -n 's/^Y=//p' <<<"$geometry")
-    w=$(sed -n 's/^WIDTH=//p' <<<"$geometry")
-    printf '%s %s' $((x + (207 + 125) * w / 665)) $((y + (417 + 20) * w / 665))
-}
+# The install button's centre (install_button_point) is found before it is needed,
+# so that the click itself takes no time.
 
 click_at() { # "X Y"
     # Away first: a synchronous move to where the pointer already is waits in vain.
