@@ -41,11 +41,6 @@ constexpr int poll_interval_ms = 1000;
 // Shutdown pauses this long before deleting the worker and the flow machine.
 constexpr unsigned long shutdown_pause_ms = 2000;
 
-QString working_path(QString const& name)
-{
-    return Files::external_dir.path() + QLatin1Char('/') + name;
-}
-
 } // namespace
 
 bool have_service_build()
@@ -96,8 +91,8 @@ void GUI_init()
     mainWindow = MainWindow_factory(&settings, nullptr, simulator::use);
     mainWindow->setWindowTitle(QStringLiteral("Vantrel Firmware Upgrade Tool"));
 
-    sm_A = new SM_A(working_path(Files::desired_FW_fileName_dfu), working_path(Files::desired_FW_fileName_bin),
-                    working_path(Files::uploaded_FW_fileName_bin), nullptr);
+    sm_A = new SM_A(Files::path_of(Files::desired_FW_fileName_dfu), Files::path_of(Files::desired_FW_fileName_bin),
+                    Files::path_of(Files::uploaded_FW_fileName_bin), nullptr);
     sm_A->rescan_delay_ms = rescan_delay_ms;
     sm_A->poll_interval_ms = poll_interval_ms;
     sm_A->enable_debug_output();

@@ -177,4 +177,13 @@ QStringList StateFolder::log() const
     return QString::fromUtf8(read(QStringLiteral("log"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+QStringList StateFolder::log_lines_starting(QString const& prefix) const
+{
+    QStringList lines;
+    for (QString const& line : log())
+        if (line.startsWith(prefix))
+            lines << line;
+    return lines;
+}
+
 } // namespace Emulator

@@ -49,6 +49,8 @@ public:
 
     void append_log(QString const& line) const;
     QStringList log() const;
+    // The log lines that start with `prefix`, in order.
+    QStringList log_lines_starting(QString const& prefix) const;
 
 private:
     QString file(QString const& name) const;

@@ -27,15 +27,6 @@ QByteArray read_file(QString const& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QStringList log_lines_starting(StateFolder const& state, QString const& prefix)
-{
-    QStringList lines;
-    for (QString const& line : state.log())
-        if (line.startsWith(prefix))
-            lines << line;
-    return lines;
-}
-
 } // namespace
 
 // The standard build: a blank OTP area accepts no firmware.
@@ -151,7 +142,7 @@ private slots:
         QCOMPARE(int(otp.product.raw_type), raw_type);
         QCOMPARE(otp.valid, valid);
         QCOMPARE(otp.blank, blank);
-        QCOMPARE(log_lines_starting(session.state(), "read "), QStringList{"read 0x1FFF7800 512"});
+        QCOMPARE(session.state().log_lines_starting("read "), QStringList{"read 0x1FFF7800 512"});
     }
 
     void otp_read_error_fails_the_run()
@@ -190,7 +181,7 @@ private slots:
         QCOMPARE(info.valid, valid);
         QCOMPARE(int(info.product.type), type);
         QCOMPARE(info.revision, revision);
-        QCOMPARE(log_lines_starting(session.state(), "read "), QStringList{"read 0x08000000 2048"});
+        QCOMPARE(session.state().log_lines_starting("read "), QStringList{"read 0x08000000 2048"});
     }
 
     // A download with leave, the device re-attached in DFU mode, and a read-back.
@@ -220,8 +211,8 @@ private slots:
         const QStringList log = session.state().log();
         QVERIFY2(log.contains(gone_line), qPrintable(log.join('\n')));
         const int blocks = (image.size() + 2047) / 2048;
-        QCOMPARE(log_lines_starting(session.state(), "write ").size(), blocks);
-        QCOMPARE(log_lines_starting(session.state(), "erase ").first(), QStringLiteral("erase 0x08000000 16384"));
+        QCOMPARE(session.state().log_lines_starting("write ").size(), blocks);
+        QCOMPARE(session.state().log_lines_starting("erase ").first(), QStringLiteral("erase 0x08000000 16384"));
 
         const QString uploaded = work_file(QStringLiteral("readback-%1.bin").arg(QTest::currentDataTag()));
         QCOMPARE(DFU::run_command(DFU::upload_FW, {"-s", QStringLiteral("0x08000000:%1").arg(image.size()), "-U",
@@ -277,9 +268,9 @@ private slots:
         QVERIFY(!info.FW_info.valid);
         QVERIFY(info.FW_revision.isEmpty());
         QCOMPARE(DFU::download_FW_to_device(image_), 74);
-        QCOMPARE(log_lines_starting(session.state(), "read "), QStringList{"read 0x1FFF7800 512"});
-        QVERIFY(log_lines_starting(session.state(), "erase ").isEmpty());
-        QVERIFY(log_lines_starting(session.state(), "write ").isEmpty());
+        QCOMPARE(session.state().log_lines_starting("read "), QStringList{"read 0x1FFF7800 512"});
+        QVERIFY(session.state().log_lines_starting("erase ").isEmpty());
+        QVERIFY(session.state().log_lines_starting("write ").isEmpty());
     }
 
     void upload_onto_an_existing_file_fails()
@@ -295,7 +286,7 @@ private slots:
         QCOMPARE(DFU::run_command(DFU::upload_FW_info, {existing}).exit_code, 73);
         QCOMPARE(read_file(existing), QByteArray("keep me"));
         // dfu-util opened the device before it refused the file: nothing was read.
-        QVERIFY(log_lines_starting(session.state(), "read ").isEmpty());
+        QVERIFY(session.state().log_lines_starting("read ").isEmpty());
     }
 };
 

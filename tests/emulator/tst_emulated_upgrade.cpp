@@ -137,15 +137,6 @@ bool click_install_button(QString* why)
     return rc == 0;
 }
 
-QStringList lines_starting(StateFolder const& state, QString const& prefix)
-{
-    QStringList lines;
-    for (QString const& line : state.log())
-        if (line.startsWith(prefix))
-            lines << line;
-    return lines;
-}
-
 } // namespace
 
 class TestEmulatedUpgrade : public QObject {
@@ -223,13 +214,13 @@ private slots:
         QVERIFY2(tool.wait_for(outcome, outcome_count, upgrade_timeout_ms), qPrintable(tool.output().right(5000)));
         QCOMPARE(tool.count(matches), image_written ? 1 : 0);
 
-        QVERIFY(!lines_starting(state, QStringLiteral("erase 0x08000000")).isEmpty());
+        QVERIFY(!state.log_lines_starting(QStringLiteral("erase 0x08000000")).isEmpty());
         const QByteArray flash = state.load_memory(stm32_dfuse_bootloader({}).alts[flash_alt].region);
         QCOMPARE(flash.left(carried_.size()) == carried_, image_written);
         if (image_written) {
-            QCOMPARE(lines_starting(state, QStringLiteral("write ")).size(), (carried_.size() + 2047) / 2048);
+            QCOMPARE(state.log_lines_starting(QStringLiteral("write ")).size(), (carried_.size() + 2047) / 2048);
             // Re-attached, then read back over the image's length.
-            QCOMPARE(lines_starting(state, QStringLiteral("attach ")).size(), 2);
+            QCOMPARE(state.log_lines_starting(QStringLiteral("attach ")).size(), 2);
             const int last_block = (carried_.size() - 1) / 2048;
             const QString last_read =
                 QStringLiteral("read 0x") + QStringLiteral("%1").arg(flash_base + 2048 * last_block, 8, 16, QLatin1Char('0')).toUpper()
@@ -277,9 +268,9 @@ private slots:
             QCOMPARE(tool.count(clicked), 0);
         }
         QCOMPARE(tool.count(matches), 0);
-        QVERIFY2(lines_starting(state, QStringLiteral("erase ")).isEmpty(), qPrintable(state.log().join('\n')));
-        QVERIFY(lines_starting(state, QStringLiteral("write ")).isEmpty());
-        QVERIFY(lines_starting(state, QStringLiteral("mass-erase")).isEmpty());
+        QVERIFY2(state.log_lines_starting(QStringLiteral("erase ")).isEmpty(), qPrintable(state.log().join('\n')));
+        QVERIFY(state.log_lines_starting(QStringLiteral("write ")).isEmpty());
+        QVERIFY(state.log_lines_starting(QStringLiteral("mass-erase")).isEmpty());
     }
 };
 
